@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev
+  python3-pyftpdlib vsftpd
+  curl lftp
 )
 
 missing=()
@@ -22,5 +25,13 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The tests start their own FTP servers on 127.0.0.1; the packaged vsftpd service must not
+# start on port 21.
+policy=/usr/sbin/policy-rc.d
+made_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && made_policy=1
+fi
+trap '[ "$made_policy" = 1 ] && rm -f "$policy"' EXIT
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
