@@ -48,6 +48,8 @@ class TSyncHost {
   virtual int MessageBox(const std::string& text, int flags) = 0;
   // The information beep (type 64) after a faultless automatic run.
   virtual void Beep() = 0;
+  // Opens the profile editor on the current profile (after "Dem aktuellen Profil fehlen …").
+  virtual void EditProfile() = 0;
 
   // The current-file label ("---" when idle).
   virtual void ShowCurrentFile(const std::string& text) = 0;

@@ -28,29 +28,20 @@ int SetFileDateTime(const std::string& file_name, TDateTime value) {
   const int fd = ::open(file_name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0)
     return -1;
-  int year, month, day, hour, minute, second, msec;
-  DecodeDate(value, year, month, day);
-  DecodeTime(value, hour, minute, second, msec);
   int result = 0;
+  const int year = YearOfDate(value);
   if (year < 1980 || year > 2107) {
     result = EINVAL;
   } else {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second & ~1;
-    tm.tm_isdst = -1;
-    const std::time_t t = std::mktime(&tm);
+    int hour, minute, second, msec;
+    DecodeTime(value, hour, minute, second, msec);
     timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = t;
+    // Packed file dates keep even seconds only.
+    times[1].tv_sec = static_cast<std::time_t>(LocalDateTimeToUnix(value) - (second & 1));
     times[1].tv_nsec = 0;
-    if (::futimens(fd, times) != 0)
-      result = errno;
+    if (::futimens(fd, times) != 0) result = errno;
   }
   ::close(fd);
   return result;
