@@ -111,10 +111,18 @@ bool TFtpSocket::PassiveTransfer(TTransferJob& Job) {
   if (!address)
     return false;
 
+  // The data connection goes where the control connection goes. A server behind NAT names its
+  // private address here, and a hostile one could name any machine it wants us to connect to.
+  std::string host = address->Host;
+  if (!PeerAddress.empty() && host != PeerAddress) {
+    Log(llInfo, "PASV address " + host + " replaced by " + PeerAddress);
+    host = PeerAddress;
+  }
+
   WriteStr(Job.Command + "\r\n");
   TTcpSocket data;
   try {
-    data.SetPeer(address->Host);
+    data.SetPeer(host);
     data.Port = address->Port;
     data.Connect("");
   } catch (...) {

@@ -13,12 +13,14 @@
 #include "ftp/channel_errors.h"
 #include "ftp/ftp_socket.h"
 #include "log/in_out_error.h"
+#include "log/recording_logger.h"
 #include "socket_test_support.h"
 #include "support/fault_server.h"
 
 namespace quillmar {
 namespace {
 
+using ::testing::Contains;
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -368,6 +370,35 @@ TEST(FtpPassiveTest, PassiveReplyWithBlanksGivesAddressAndPort) {
   ftp.SetPassive(true);
   ftp.Retrieve(dir.File("f"), "f");
   EXPECT_EQ(ReadFile(dir.File("f")), "data");
+}
+
+TEST(FtpPassiveTest, DataConnectionGoesToTheControlConnectionsHost) {
+  // The server names another address (here another loopback address where nothing listens);
+  // the client connects to the server it is talking to instead.
+  TFaultServer server([](TFaultSession& s) {
+    s.Login();
+    std::string reply = s.OpenPassive();
+    const std::size_t at = reply.find("127,0,0,1");
+    ASSERT_NE(at, std::string::npos) << reply;
+    reply.replace(at, 9, "127,0,0,2");
+    s.Expect("PASV", reply);
+    s.Expect("RETR f", "150 Go");
+    s.AcceptData();
+    s.SendData("data");
+    s.CloseData();
+    s.Send("226 Done\r\n");
+    s.WaitForControlClose();
+  });
+  TScratchDir dir;
+  auto logger = std::make_unique<TRecordingLogger>();
+  TRecordingLogger* log = logger.get();
+  TFtpSocket ftp(std::move(logger));
+  ftp.SetPeer(server.HostAndPort());
+  ftp.Connect("");
+  ftp.SetPassive(true);
+  ftp.Retrieve(dir.File("f"), "f");
+  EXPECT_EQ(ReadFile(dir.File("f")), "data");
+  EXPECT_THAT(log->LinesAt(llInfo), Contains("PASV address 127.0.0.2 replaced by 127.0.0.1"));
 }
 
 TEST(FtpPassiveTest, PassiveReplyWithoutAddressRepeatsTheTransferActively) {
