@@ -9,8 +9,8 @@
 namespace quillmar {
 namespace {
 
-constexpr std::array<std::string_view, 12> kMonthNames = {
-    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<std::string_view, 12> kMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 char UpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;

@@ -210,8 +210,10 @@ void TFtpSocket::ActiveTransfer(TTransferJob& Job) {
   sockaddr_in local{};
   if (SocketLocalAddress(Handle, local) != 0)
     SetError(WSAGetLastError());
+  // The listener takes connections only where the server reaches us, not on every interface.
   auto worker = std::make_unique<TFtpXferThread>(Job.Mode, Job.Mode == xmSendString ? Job.Text : "",
-                                                 Job.Target, Job.Source, AcceptTimeout);
+                                                 Job.Target, Job.Source, AcceptTimeout,
+                                                 local.sin_addr.s_addr);
   if (worker->ListenPort == 0)
     RaiseError<ESocketsError>(worker->ListenError);
 
@@ -228,6 +230,7 @@ void TFtpSocket::ActiveTransfer(TTransferJob& Job) {
     // ends the worker, which closes the listener.
     Expect('1');
     command_accepted = true;
+    worker->CommandAccepted();
     WaitForWorker(*worker);
   } catch (...) {
     worker.reset();

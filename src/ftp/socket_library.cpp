@@ -118,11 +118,11 @@ int SocketCreate() {
   return fd < 0 ? FailErrno() : fd;
 }
 
-int SocketBind(int Fd, std::uint16_t Port) {
+int SocketBind(int Fd, std::uint16_t Port, std::uint32_t Address) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = Port;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_addr.s_addr = Address;
   if (::bind(Fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
     return FailErrno();
   return 0;

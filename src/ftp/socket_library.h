@@ -41,7 +41,8 @@ inline constexpr std::uint32_t kAddrNone = 0xFFFFFFFFu;
 // A non-blocking IPv4 TCP socket, closed on exec.
 int SocketCreate();
 // Binds to the wildcard address and `Port` (network byte order).
-int SocketBind(int Fd, std::uint16_t Port);
+// Port and Address in network byte order.
+int SocketBind(int Fd, std::uint16_t Port, std::uint32_t Address);
 int SocketListen(int Fd, int Backlog);
 // Blocking: the accepted socket and the peer's address.
 int SocketAccept(int Fd, sockaddr_in& Peer);

@@ -123,7 +123,7 @@ void TTcpSocket::Listen() {
     LastError = WSAGetLastError();
     RaiseError<ESocketsError>("Can't create Socket");
   }
-  if (SocketBind(Handle, htons(static_cast<std::uint16_t>(Port & 0xFFFF))) != 0) {
+  if (SocketBind(Handle, htons(static_cast<std::uint16_t>(Port & 0xFFFF)), ListenAddress) != 0) {
     LastError = WSAGetLastError();
     CloseHandleQuietly();
     RaiseError<ESocketsError>("Can't bind to port " + std::to_string(Port));

@@ -10,7 +10,9 @@
 namespace quillmar {
 
 // Bytes handed to the system per send, and the most one Read returns.
-inline constexpr std::size_t kSendBlockSize = 2048;
+// Bytes handed to the system per send. Larger pieces cost fewer wake-ups; with 2048 an upload
+// ran at a third of the speed of a download on loopback.
+inline constexpr std::size_t kSendBlockSize = 65536;
 inline constexpr std::size_t kReceiveBlockSize = 16384;
 // The most control-connection text ReadReply holds while a reply is still incomplete.
 inline constexpr std::size_t kMaxReplyLength = 1 << 20;
@@ -30,8 +32,8 @@ class TTcpSocket : public TWinSocket {
   virtual void SetPeer(const std::string& Host);
   // Connects to PeerHost and Port. A non-empty "host,port" argument first sets both.
   void Connect(const std::string& Argument) override;
-  // Listens on Port on every local address; Port 0 lets the system choose and stores its
-  // choice in Port.
+  // Listens on Port at ListenAddress (every local address unless set); Port 0 lets the system
+  // choose and stores its choice in Port.
   void Listen();
   // Waits for the next connection on Listener (which must be listening) and takes it over.
   // Returns at once without a listener; a cancelled wait returns without a connection.
@@ -53,6 +55,8 @@ class TTcpSocket : public TWinSocket {
   std::string PeerAddress;
   std::string PeerHost;
   std::int32_t Port = 0;
+  // The local IPv4 address (network byte order) a listener binds to; 0 is every address.
+  std::uint32_t ListenAddress = 0;
 
  protected:
   // The raw transfer under Write and Read: the count moved, 0 when the peer has closed (receive

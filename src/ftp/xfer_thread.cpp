@@ -18,7 +18,8 @@ std::exception_ptr Interrupted() {
 }  // namespace
 
 TFtpXferThread::TFtpXferThread(TXferMode Mode, std::string Data, TDownloadFile* Target,
-                               TSourceFile* Source, std::chrono::milliseconds AcceptTimeout)
+                               TSourceFile* Source, std::chrono::milliseconds AcceptTimeout,
+                               std::uint32_t ListenAddress)
     : Listener(std::make_unique<TTcpSocket>()),
       DataSocket(std::make_unique<TTcpSocket>()),
       Mode(Mode),
@@ -27,6 +28,7 @@ TFtpXferThread::TFtpXferThread(TXferMode Mode, std::string Data, TDownloadFile* 
       source_(Source),
       accept_timeout_(AcceptTimeout) {
   Listener->Port = 0;
+  Listener->ListenAddress = ListenAddress;
   try {
     Listener->Listen();
     ListenPort = Listener->Port;
@@ -40,6 +42,24 @@ TFtpXferThread::~TFtpXferThread() {
   Terminate();
   if (thread_.joinable())
     thread_.join();
+}
+
+void TFtpXferThread::Terminate() {
+  terminated_.store(true);
+  std::lock_guard lock(mutex_);
+  accepted_signal_.notify_all();
+}
+
+void TFtpXferThread::CommandAccepted() {
+  std::lock_guard lock(mutex_);
+  command_accepted_ = true;
+  accepted_signal_.notify_all();
+}
+
+bool TFtpXferThread::WaitUntilCommandAccepted() {
+  std::unique_lock lock(mutex_);
+  accepted_signal_.wait(lock, [this] { return command_accepted_ || Terminated(); });
+  return command_accepted_ && !Terminated();
 }
 
 bool TFtpXferThread::WaitFor(std::chrono::milliseconds Time) {
@@ -73,6 +93,10 @@ void TFtpXferThread::Run() {
   }
   // The server connects once; nobody else is let in.
   Listener->Close();
+  if ((Mode == xmSendFile || Mode == xmSendString) && !WaitUntilCommandAccepted()) {
+    Failure = Interrupted();
+    return;
+  }
   switch (Mode) {
     case xmReceiveFile:
       ReceiveFile();

@@ -25,8 +25,9 @@ enum TXferMode : std::uint8_t {
   xmSendString = 3,     // text -> data connection
 };
 
-// Bytes read from a local file (or taken from a text) per block of a data transfer.
-inline constexpr std::size_t kTransferBlockSize = 4096;
+// Bytes read from a local file (or taken from a text) per block of a data transfer; progress is
+// reported once per block.
+inline constexpr std::size_t kTransferBlockSize = 65536;
 // How long an active-mode worker waits for the server's data connection.
 inline constexpr std::chrono::milliseconds kDefaultAcceptTimeout = std::chrono::seconds(60);
 
@@ -43,13 +44,19 @@ class TFtpXferThread {
   // Listens at once on a port the system chooses (ListenPort; 0 and ListenError when that
   // failed), then starts the worker. Target (xmReceiveFile) and Source (xmSendFile) belong to
   // the caller and must outlive the worker.
+  // The listener binds to ListenAddress (network byte order; 0 is every local address).
   TFtpXferThread(TXferMode Mode, std::string Data, TDownloadFile* Target, TSourceFile* Source,
-                 std::chrono::milliseconds AcceptTimeout = kDefaultAcceptTimeout);
+                 std::chrono::milliseconds AcceptTimeout = kDefaultAcceptTimeout,
+                 std::uint32_t ListenAddress = 0);
   ~TFtpXferThread();
   TFtpXferThread(const TFtpXferThread&) = delete;
   TFtpXferThread& operator=(const TFtpXferThread&) = delete;
 
-  void Terminate() { terminated_.store(true); }
+  void Terminate();
+  // The server has answered the command with a preliminary reply. An upload sends only after
+  // that: a server may open the data connection as soon as it gets PORT, before it has seen
+  // STOR, and takes data sent before then for no file at all.
+  void CommandAccepted();
   bool Terminated() const { return terminated_.load(); }
   // Waits at most Time for the body to end; true when it has.
   bool WaitFor(std::chrono::milliseconds Time);
@@ -75,6 +82,8 @@ class TFtpXferThread {
   void SendString();
   // Records an interruption when the last data call was cancelled or the flag is set.
   bool StopRequested();
+  // Waits until CommandAccepted or Terminate; false when terminated.
+  bool WaitUntilCommandAccepted();
   void ReleaseSockets();
 
   TDownloadFile* target_;
@@ -84,6 +93,8 @@ class TFtpXferThread {
   std::mutex mutex_;
   std::condition_variable finished_signal_;
   bool finished_ = false;
+  bool command_accepted_ = false;
+  std::condition_variable accepted_signal_;
   std::thread thread_;
 };
 

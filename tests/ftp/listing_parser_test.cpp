@@ -133,10 +133,7 @@ TEST(FtpFileTest, ParsesLongListingLines) {
        "lrwxrwxrwx 1 web users 4 Mar 4 17:09 link -> /etc/target",
        kNovember,
        {"", 0, false, 0, false}},
-      {"other format is no entry",
-       "total 48",
-       kNovember,
-       {"", 0, false, 0, false}},
+      {"other format is no entry", "total 48", kNovember, {"", 0, false, 0, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -216,9 +213,9 @@ TEST(ParseListingTextTest, RecursiveListingWithSections) {
       "-rw-r--r-- 1 web users   30 Mar  4 17:09 deep.png\r\n";
   TLinkList list;
   ParseListingText(text, list, kNovember);
-  const std::vector<TListed> expected = {{"", ".", true},         {"", "..", true},
-                                         {"", "top.txt", false},  {"", "img", true},
-                                         {"img", "logo.png", false}, {"img/sub", "deep.png", false}};
+  const std::vector<TListed> expected = {
+      {"", ".", true},   {"", "..", true},           {"", "top.txt", false},
+      {"", "img", true}, {"img", "logo.png", false}, {"img/sub", "deep.png", false}};
   EXPECT_THAT(Entries(list), IsListing(expected));
 }
 

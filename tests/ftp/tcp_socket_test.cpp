@@ -287,10 +287,10 @@ TEST(TcpSocketTest, WriteHandsOverPiecesAndReadIsLimited) {
   client.Connect("127.0.0.1," + std::to_string(listener.Port));
   TTcpSocket server;
   server.Accept(&listener);
-  client.WriteStr(std::string(5000, 'x'));
-  EXPECT_THAT(client.Pieces, ElementsAre(2048, 2048, 904));
+  client.WriteStr(std::string(2 * kSendBlockSize + 904, 'x'));
+  EXPECT_THAT(client.Pieces, ElementsAre(kSendBlockSize, kSendBlockSize, 904));
 
-  const std::string big(40000, 'y');
+  const std::string big(2 * kSendBlockSize + 40000, 'y');
   server.WriteStr(big);
   std::string got;
   while (got.size() < big.size()) {
