@@ -165,4 +165,23 @@ bool THomeProfile::IsIncomplete() const {
   return FtpServer.empty() || UserName.empty() || LocalRoot.empty();
 }
 
+bool THomeProfile::IsSkippedDirName(std::string_view name) const {
+  if (IgnoreHiddenDirs && !name.empty() && name[0] == '.')
+    return true;
+  return !IgnoreDirStart.empty() && StartsWithText(name, IgnoreDirStart);
+}
+
+bool THomeProfile::HasSkippedDir(std::string_view rel_dir) const {
+  std::size_t start = 0;
+  while (start < rel_dir.size()) {
+    std::size_t slash = rel_dir.find('/', start);
+    if (slash == std::string_view::npos)
+      slash = rel_dir.size();
+    if (slash > start && IsSkippedDirName(rel_dir.substr(start, slash - start)))
+      return true;
+    start = slash + 1;
+  }
+  return false;
+}
+
 }  // namespace quillmar

@@ -36,6 +36,12 @@ class THomeProfile {
   bool IsIgnoredDir(std::string_view path) const;
   // Server, user name or local root missing.
   bool IsIncomplete() const;
+  // A directory of this name is left out by the hidden-directory rule (a name beginning with
+  // ".") or by IgnoreDirStart. Both scans apply it: a directory the local scan never reads must
+  // not have its server copy downloaded again on every run, or deleted.
+  bool IsSkippedDirName(std::string_view name) const;
+  // Whether any directory of a relative path "a/b/" is left out by IsSkippedDirName.
+  bool HasSkippedDir(std::string_view rel_dir) const;
 
   TProfile& Ini() const { return *ini_; }
 

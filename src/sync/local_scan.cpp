@@ -10,7 +10,6 @@
 
 #include "settings/home_profile.h"
 #include "sync/engine.h"
-#include "util/collation.h"
 #include "util/file_date.h"
 
 namespace quillmar {
@@ -92,10 +91,7 @@ void TSyncEngine::ScanLocalTree(TLocalScan& scan, const std::string& rel_dir) {
     if (fstatat(fd, name, &st, 0) != 0)
       continue;
     if (S_ISDIR(st.st_mode)) {
-      if (profile_ && profile_->IgnoreHiddenDirs && name[0] == '.')
-        continue;
-      if (profile_ && !profile_->IgnoreDirStart.empty() &&
-          StartsWithText(name, profile_->IgnoreDirStart))
+      if (profile_ && profile_->IsSkippedDirName(name))
         continue;
       if (scan.Visited.count({st.st_dev, st.st_ino}) != 0)
         continue;

@@ -101,11 +101,11 @@ void TSyncEngine::MergeListing(TLinkList& entries, const std::string& root,
   for (const TFtpFile* entry : entries.Nodes<TFtpFile>()) {
     if (entry->IsDir) {
       if (entry->Name != "." && entry->Name != ".." && !recursive_listing) {
-        if (IsSafeName(entry->Name)) {
-          ScanRemoteDir(root, rel_dir + entry->Name + "/", offset);
-        } else {
+        if (!IsSafeName(entry->Name)) {
           Log(llError, "Unzul\u00E4ssiger Verzeichnisname in der Listung \u00FCbergangen: \u201E" +
                            entry->Name + "\u201C");
+        } else if (!profile_->IsSkippedDirName(entry->Name)) {
+          ScanRemoteDir(root, rel_dir + entry->Name + "/", offset);
         }
       }
     } else if (!profile_->IsIgnoredExtension(entry->Name)) {
@@ -121,7 +121,7 @@ void TSyncEngine::MergeListing(TLinkList& entries, const std::string& root,
                          entry->Name + "\u201C");
       } else {
         // Entries below an ignored directory are passed over without a pause.
-        if (profile_->IsIgnoredDir(dir))
+        if (profile_->IsIgnoredDir(dir) || profile_->HasSkippedDir(dir))
           continue;
         TFileNode* node = TakeNode(dir, entry->Name);
         node->RemoteSize = entry->Size;

@@ -118,6 +118,29 @@ TEST_P(RemoteScanPerDirTest, DirectoryNamesThatLeaveTheirParentAreNotFollowed) {
   EXPECT_TRUE(host.HasLogLineContaining(llError, "../up"));
 }
 
+TEST_P(RemoteScanPerDirTest, DirectoriesTheLocalScanLeavesOutAreNotListed) {
+  // The local scan never reads "_vti_cnf" or ".well-known"; their server copies must not be
+  // proposed for download (again and again) or, with DeleteRemote, for deletion.
+  site.Listings[ListCommand("/htdocs/")] =
+      Dir("_vti_cnf") + Dir(".well-known") + Dir("img") + Entry("a.txt");
+  site.Listings[ListCommand("/htdocs/img/")] = Entry("b.png");
+  site.Listings[ListCommand("/htdocs/_vti_cnf/")] = Entry("x.htm");
+  site.Listings[ListCommand("/htdocs/.well-known/")] = Entry("token");
+  Scan(GetParam());
+  EXPECT_THAT(Lists(), ElementsAre(ListCommand("/htdocs/"), ListCommand("/htdocs/img/")));
+  EXPECT_THAT(Paths(engine.FileList), ElementsAre("img/b.png", "a.txt"));
+}
+
+TEST_P(RemoteScanPerDirTest, HiddenDirectoriesAreListedWhenTheProfileKeepsThem) {
+  Profile().IgnoreHiddenDirs = false;
+  Profile().IgnoreDirStart.clear();
+  site.Listings[ListCommand("/htdocs/")] = Dir(".well-known") + Dir("_data");
+  site.Listings[ListCommand("/htdocs/.well-known/")] = Entry("token");
+  site.Listings[ListCommand("/htdocs/_data/")] = Entry("d.csv");
+  Scan(GetParam());
+  EXPECT_THAT(Paths(engine.FileList), ElementsAre(".well-known/token", "_data/d.csv"));
+}
+
 INSTANTIATE_TEST_SUITE_P(ListTypes, RemoteScanPerDirTest,
                          ::testing::Values(kListTypeConservative, kListTypeNormal),
                          [](const auto& info) {
@@ -129,7 +152,8 @@ TEST_F(RemoteScanTest, RecursiveListingTakesSectionsRelativeToTheRoot) {
   site.Listings["LIST -laR /htdocs/"] =
       Entry("top.txt") + Dir("img") + "\r\n/htdocs/img:\r\n" + Entry("logo.png") + Dir("sub") +
       "\r\n./css:\r\n" + Entry("site.css") + "\r\n/htdocs/cgi-bin:\r\n" + Entry("run.pl") +
-      "\r\n/htdocs/img/sub:\r\n" + Entry("deep.png");
+      "\r\n/htdocs/img/sub:\r\n" + Entry("deep.png") + "\r\n/htdocs/_private:\r\n" +
+      Entry("secret.txt") + "\r\n/htdocs/img/.cache:\r\n" + Entry("c.bin");
   Scan(kListTypeFast);
   EXPECT_THAT(Lists(), ElementsAre("LIST -laR /htdocs/"));
   EXPECT_THAT(Paths(engine.FileList),
