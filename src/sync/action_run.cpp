@@ -205,8 +205,14 @@ class TActionRun {
     if (!node.RelDir.empty() && node.RemoteSize == 0)
       MakeRemoteDirs(node);
     Guarded(node, [&] {
-      ftp_.Store(LocalPath(node), engine_.ApplyLowercase(RemotePath(node, node.Name)));
-      node.RemoteName = engine_.ApplyLowercase(node.Name);
+      // A file the server already has is replaced under the server's spelling; on a server
+      // that tells letter case apart, the local spelling would leave a second copy behind.
+      // Lower case, when the profile asks for it, wins.
+      const std::string name = engine_.Profile()->Lowercase || node.RemoteName.empty()
+                                   ? engine_.ApplyLowercase(node.Name)
+                                   : node.RemoteName;
+      ftp_.Store(LocalPath(node), engine_.ApplyLowercase(RemotePath(node, "")) + name);
+      node.RemoteName = name;
     });
     EndTransfer(node.LocalSize);
   }

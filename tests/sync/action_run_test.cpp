@@ -317,6 +317,19 @@ TEST_F(ActionRunTest, LowercaseUploadsUnderLowerCaseNames) {
   EXPECT_EQ(node->ResultText, "OK");
 }
 
+TEST_F(ActionRunTest, UploadReplacesTheServersCopyUnderItsSpelling) {
+  TFileNode* node = AddUpload("img/", "Logo.PNG", "new");
+  node->RemoteName = "logo.png";
+  node->RemoteSize = 3;
+  node->RemoteDate = RemoteTime(8, 0);
+
+  engine_.ExecuteActions(faNoAction, true);
+
+  EXPECT_THAT(CommandsStarting("STOR"), ElementsAre("STOR /img/logo.png"));
+  EXPECT_EQ(node->RemoteName, "logo.png");
+  EXPECT_EQ(node->ResultText, "OK");
+}
+
 TEST_F(ActionRunTest, DownloadCreatesMissingDirectoriesAndTakesTheRemoteDate) {
   server_.AddFile("/docs/2024/report.pdf", "%PDF-1.7");
   Add("docs/2024/", "report.pdf", faSuck, 0, 8, RemoteTime(8, 30));
