@@ -22,9 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "best_time.h"
 #include "ftp/ftp_socket.h"
 #include "support/temp_dir.h"
 #include "support/vsftpd_server.h"
+
+using quillmar::bench::BestSeconds;
 
 namespace {
 
@@ -48,25 +51,6 @@ void WriteRandomFile(const fs::path& path, std::uint64_t size) {
   }
   if (!out)
     throw std::runtime_error("cannot write " + path.string());
-}
-
-// Best wall times of `ours` and `theirs` over `repeats` rounds, in seconds. The two alternate,
-// so that a load from elsewhere on the machine weighs on both alike; `reset` runs untimed
-// before each run.
-std::pair<double, double> BestSeconds(int repeats, const std::function<void()>& reset,
-                                      const std::function<void()>& ours,
-                                      const std::function<void()>& theirs) {
-  double best[2] = {1e300, 1e300};
-  for (int i = 0; i < repeats; ++i) {
-    for (int side = 0; side < 2; ++side) {
-      reset();
-      const auto start = Clock::now();
-      (side == 0 ? ours : theirs)();
-      best[side] =
-          std::min(best[side], std::chrono::duration<double>(Clock::now() - start).count());
-    }
-  }
-  return {best[0], best[1]};
 }
 
 void Expect(bool condition, const std::string& what) {

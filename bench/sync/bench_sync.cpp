@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "best_time.h"
 #include "log/logger.h"
 #include "settings/home_profile.h"
 #include "settings/profile.h"
@@ -38,6 +39,8 @@
 #include "sync/host.h"
 #include "util/message_box.h"
 #include "util/path.h"
+
+using quillmar::bench::BestSeconds;
 
 namespace {
 
@@ -121,24 +124,6 @@ int CountFiles(const fs::path& root) {
 
 void Run(const std::string& command) {
   Expect(std::system(command.c_str()) == 0, "failed: " + command);
-}
-
-// Best wall times of `ours` and `theirs` over `repeats` rounds, in seconds. The two alternate,
-// so that a load from elsewhere weighs on both alike; `reset` runs untimed before each run.
-std::pair<double, double> BestSeconds(int repeats, const std::function<void()>& reset,
-                                      const std::function<void()>& ours,
-                                      const std::function<void()>& theirs) {
-  double best[2] = {1e300, 1e300};
-  for (int i = 0; i < repeats; ++i) {
-    for (int side = 0; side < 2; ++side) {
-      reset();
-      const auto start = Clock::now();
-      (side == 0 ? ours : theirs)();
-      best[side] =
-          std::min(best[side], std::chrono::duration<double>(Clock::now() - start).count());
-    }
-  }
-  return {best[0], best[1]};
 }
 
 void Report(const std::string& what, double ours, double theirs, double target) {
