@@ -1,10 +1,11 @@
 // quillmar-cli as a script sees it: its commands, output, exit codes, password sources and
-// Ctrl-C, against pyftpdlib.
+// Ctrl-C, against pyftpdlib; a comparison and a run against vsftpd in both modes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -394,6 +395,75 @@ TEST_F(CliTest, CtrlCDuringATransferCancelsTheRun) {
   EXPECT_THAT(result.Out, Not(HasSubstr("zz_after.txt")));
   EXPECT_FALSE(fs::exists(Remote() / "zz_after.txt"));
 }
+
+// vsftpd lists recursively, so the fast LIST type runs through the whole command line here.
+class CliVsftpdTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    const std::string reason = ServerSkipReason(TServerKind::Vsftpd);
+    if (!reason.empty())
+      GTEST_SKIP() << reason;
+    server_ = StartServer(TServerKind::Vsftpd);
+  }
+  TTempDir config_{"quillmar-cli-config"};
+  TTempDir local_{"quillmar-cli-local"};
+  std::unique_ptr<TTestFtpServer> server_;
+};
+
+TEST_P(CliVsftpdTest, CompareAndSyncFromEndToEnd) {
+  const fs::path remote = server_->local_home() / "site";
+  fs::create_directories(remote / "img");
+  Place(local_.path() / "index.html", "new index", kEarlier + 3600);
+  Place(remote / "index.html", "old index", kEarlier);
+  Place(remote / "img" / "logo.png", "logo", kEarlier);
+  Place(local_.path() / "css" / "site.css", "css", kEarlier);
+  // The server works as its own account; what the test placed must be that account's.
+  if (const passwd* ftp = getpwnam("ftp")) {
+    for (const auto& entry : fs::recursive_directory_iterator(remote))
+      EXPECT_EQ(chown(entry.path().c_str(), ftp->pw_uid, ftp->pw_gid), 0);
+    EXPECT_EQ(chown(remote.c_str(), ftp->pw_uid, ftp->pw_gid), 0);
+  }
+  {
+    TProfile ini((config_.path() / "Quillmar.ini").string());
+    THomeProfile profile("", ini);
+    profile.Name = "Site";
+    profile.FtpServer = server_->host_port();
+    profile.UserName = server_->user();
+    profile.Password = server_->password();
+    profile.SavePassword = true;
+    profile.LocalRoot = local_.path().string();
+    profile.RemoteRoot = server_->remote_home() + "/site";
+    profile.PasvMode = GetParam();
+    profile.ListType = 2;
+    profile.Save();
+  }
+  const std::vector<std::string> config = {"--config-dir", config_.path().string()};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), config.begin(), config.end());
+    return args;
+  };
+
+  const TCliResult compared = RunCli(with({"compare", "Site"}));
+  EXPECT_EQ(compared.ExitCode, 0) << Describe(compared);
+  EXPECT_THAT(
+      Lines(compared.Out),
+      UnorderedElementsAre("Saugen\timg/logo.png", "Pumpen\tindex.html", "Pumpen\tcss/site.css"));
+  EXPECT_THAT(compared.Err, HasSubstr(".Listung: Schnell"));
+
+  const TCliResult synced = RunCli(with({"sync", "Site"}));
+  EXPECT_EQ(synced.ExitCode, 0) << Describe(synced);
+  EXPECT_EQ(Text(remote / "index.html"), "new index");
+  EXPECT_EQ(Text(remote / "css" / "site.css"), "css");
+  EXPECT_EQ(Text(local_.path() / "img" / "logo.png"), "logo");
+
+  const TCliResult again = RunCli(with({"compare", "Site"}));
+  EXPECT_EQ(again.ExitCode, 0) << Describe(again);
+  for (const std::string& line : Lines(again.Out))
+    EXPECT_EQ(line.substr(0, line.find('\t')), "\u00B7") << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, CliVsftpdTest, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Passive" : "Active"; });
 
 }  // namespace
 }  // namespace quillmar::testing
