@@ -61,7 +61,7 @@ void THomeProfile::Load() {
   }
 
   UserName = ini.ReadString(section, kKeyUserName, "");
-  // Through the spec read, so a missing key is written back empty.
+  // Through the key-spec read, so a missing key is written back empty.
   const std::string raw_password = ini.ReadSpecString(TKeySpec{section, kKeyPassword, ""});
   SavePassword = !raw_password.empty();
   Password = SavePassword ? DecodeHexString(raw_password) : "";

@@ -42,7 +42,7 @@ class TPlacementWindow {
   virtual void SetPlacementBounds(int left, int top, int width, int height) = 0;
 };
 
-// The settings store. A spec read that yields exactly the spec's default writes it back, so
+// The settings store. A key-spec read that yields exactly its default writes it back, so
 // every setting the program has read stands in the file. Reads never throw; a default that
 // cannot be written back is still returned. Explicit writes throw EIniWriteError.
 class TProfile : public TIniFile {
