@@ -355,10 +355,13 @@ TEST_P(FtpTransferTest, ProgressReceiverErrorLeavesTransferAndConnectionUsable) 
   EXPECT_EQ(Ftp().CurrentDir(), "/");
 }
 
-TEST(FtpPassiveTest, PassiveReplyWithBlanksGivesAddressAndPort) {
-  TFaultServer server([](TFaultSession& s) {
+// A server that answers PASV with `pasv_reply` (made from its real PASV reply) and sends "data"
+// for RETR f.
+std::unique_ptr<TFaultServer> PassiveRetrieveServer(
+    std::function<std::string(const std::string&)> pasv_reply) {
+  return std::make_unique<TFaultServer>([pasv_reply](TFaultSession& s) {
     s.Login();
-    s.Expect("PASV", s.OpenPassive(true));
+    s.Expect("PASV", pasv_reply(s.OpenPassive(true)));
     s.Expect("RETR f", "150 Go");
     s.AcceptData();
     s.SendData("data");
@@ -366,32 +369,10 @@ TEST(FtpPassiveTest, PassiveReplyWithBlanksGivesAddressAndPort) {
     s.Send("226 Done\r\n");
     s.WaitForControlClose();
   });
-  TScratchDir dir;
-  TFtpSocket ftp;
-  ftp.SetPeer(server.HostAndPort());
-  ftp.Connect("");
-  ftp.SetPassive(true);
-  ftp.Retrieve(dir.File("f"), "f");
-  EXPECT_EQ(ReadFile(dir.File("f")), "data");
 }
 
-TEST(FtpPassiveTest, DataConnectionGoesToTheControlConnectionsHost) {
-  // The server names another address (here another loopback address where nothing listens);
-  // the client connects to the server it is talking to instead.
-  TFaultServer server([](TFaultSession& s) {
-    s.Login();
-    std::string reply = s.OpenPassive();
-    const std::size_t at = reply.find("127,0,0,1");
-    ASSERT_NE(at, std::string::npos) << reply;
-    reply.replace(at, 9, "127,0,0,2");
-    s.Expect("PASV", reply);
-    s.Expect("RETR f", "150 Go");
-    s.AcceptData();
-    s.SendData("data");
-    s.CloseData();
-    s.Send("226 Done\r\n");
-    s.WaitForControlClose();
-  });
+// Retrieves f in passive mode; returns what arrived. `info` receives the connection's info lines.
+std::string RetrievePassively(TFaultServer& server, std::vector<std::string>* info = nullptr) {
   TScratchDir dir;
   auto logger = std::make_unique<TRecordingLogger>();
   TRecordingLogger* log = logger.get();
@@ -400,8 +381,28 @@ TEST(FtpPassiveTest, DataConnectionGoesToTheControlConnectionsHost) {
   ftp.Connect("");
   ftp.SetPassive(true);
   ftp.Retrieve(dir.File("f"), "f");
-  EXPECT_EQ(ReadFile(dir.File("f")), "data");
-  EXPECT_THAT(log->LinesAt(llInfo), Contains("PASV address 127.0.0.2 replaced by 127.0.0.1"));
+  if (info != nullptr)
+    *info = log->LinesAt(llInfo);
+  return ReadFile(dir.File("f"));
+}
+
+TEST(FtpPassiveTest, PassiveReplyWithBlanksGivesAddressAndPort) {
+  auto server = PassiveRetrieveServer([](const std::string& reply) { return reply; });
+  EXPECT_EQ(RetrievePassively(*server), "data");
+}
+
+TEST(FtpPassiveTest, DataConnectionGoesToTheControlConnectionsHost) {
+  // The server names another address (here another loopback address where nothing listens);
+  // the client connects to the server it is talking to instead.
+  auto server = PassiveRetrieveServer([](std::string reply) {
+    const std::size_t at = reply.find("127, 0, 0, 1");
+    if (at != std::string::npos)
+      reply.replace(at, 12, "127, 0, 0, 2");
+    return reply;
+  });
+  std::vector<std::string> info;
+  EXPECT_EQ(RetrievePassively(*server, &info), "data");
+  EXPECT_THAT(info, Contains("PASV address 127.0.0.2 replaced by 127.0.0.1"));
 }
 
 TEST(FtpPassiveTest, PassiveReplyWithoutAddressRepeatsTheTransferActively) {
